@@ -1,0 +1,141 @@
+"""Walk-forward validation from Python: runner, splitting, purge, embargo, leakage, aggregation."""
+import math
+
+import pytest
+
+from vesk_quant._native import walk_forward as wf
+
+BASE = {"train_size": 100, "test_size": 20, "step_size": 20, "window_type": "rolling"}
+
+
+def test_runner_defaults_and_repr():
+    runner = wf.WalkForwardRunner(BASE)
+    assert repr(runner) == "WalkForwardRunner(train=100, test=20, step=20, type=Rolling)"
+    assert repr(wf.WalkForwardRunner({**BASE, "window_type": "expanding", "train_size": 252, "test_size": 21,
+                                      "step_size": 21})) == "WalkForwardRunner(train=252, test=21, step=21, type=Expanding)"
+    # validation_size and purge_gap default to 0: the test window follows the training window.
+    assert runner.split(120) == [{"fold_id": 0, "train_start": 0, "train_end": 100, "validation_start": 100,
+                                  "validation_end": 100, "test_start": 100, "test_end": 120}]
+    assert list(runner.split(120)[0]) == ["fold_id", "train_start", "train_end", "validation_start",
+                                          "validation_end", "test_start", "test_end"]
+
+
+@pytest.mark.parametrize(
+    "config, message",
+    [
+        ({k: v for k, v in BASE.items() if k != "window_type"},
+         "invalid config: missing field `window_type` at line 1 column 53"),
+        ({**BASE, "window_type": "Rolling"},
+         "invalid config: unknown variant `Rolling`, expected `rolling` or `expanding` at line 1 column 78"),
+        ({**BASE, "train_size": 100.0}, "invalid config: invalid type: floating point `100.0`, expected u64 at line 1 column 20"),
+        ({**BASE, "train_size": True}, "invalid config: invalid type: boolean `true`, expected u64 at line 1 column 19"),
+        ({**BASE, "train_size": -1}, "invalid config: invalid value: integer `-1`, expected u64 at line 1 column 17"),
+        ({**BASE, "embargo_pct": math.nan}, "invalid config: expected value at line 1 column 96"),
+        ({**BASE, "step_size": 0}, "step_size must be > 0"),
+        ({**BASE, "train_size": 0, "test_size": 0}, "train_size must be > 0"),
+        ({**BASE, "embargo_pct": 1.5}, r"embargo_pct \(1.5\) must be in \[0.0, 1.0\]"),
+    ],
+)
+def test_runner_refuses_bad_configs_with_the_reader_or_validation_message(config, message):
+    with pytest.raises(ValueError, match=f"^{message}$"):
+        wf.WalkForwardRunner(config)
+
+
+def test_runner_accepts_unknown_keys_and_refuses_non_dicts():
+    wf.WalkForwardRunner({**BASE, "note": [1, {"x": None}]})
+    with pytest.raises(TypeError, match="argument 'config'"):
+        wf.WalkForwardRunner([("train_size", 100)])
+    with pytest.raises(TypeError, match="not JSON serializable"):
+        wf.WalkForwardRunner({**BASE, "tags": {1, 2}})
+
+
+def test_split_counts_and_errors():
+    runner = wf.WalkForwardRunner(BASE)
+    folds = runner.split(200)
+    assert len(folds) == 5
+    assert folds[4]["train_start"] == 80 and folds[4]["test_end"] == 200
+    assert runner.split(0) == []
+    assert runner.split(n_samples=119) == []
+    with pytest.raises(OverflowError):
+        runner.split(-1)
+    with pytest.raises(TypeError, match="argument 'n_samples'"):
+        runner.split("200")
+
+
+def test_purge_embargo_and_leakage():
+    assert wf.py_purge_overlapping_labels(list(range(100)), list(range(110, 130)), 15) == list(range(95))
+    assert wf.py_purge_overlapping_labels((3, 1, 3), [2], 0) == [3, 1, 3]
+    assert wf.py_embargo_indices(range(100, 120), 0.1, 1000) == [120, 121]
+    assert wf.py_embargo_indices(list(range(100, 120)), 0.01, 121) == [120]
+    assert wf.py_detect_leakage([1, 2, 3], [3, 4], 0) == (True, [(3, 3)])
+    assert wf.py_detect_leakage(list(range(10)), list(range(12, 16)), 2) == (False, [])
+    assert wf.py_detect_leakage(list(range(10)), list(range(12, 16)), 3) == (True, [(9, 12)])
+
+
+def test_leakage_pairs_come_back_in_ascending_order():
+    train = list(range(5000, 0, -3))
+    test = list(range(0, 5000, 2))
+    leaked, pairs = wf.py_detect_leakage(train, test, 0)
+    assert leaked
+    assert pairs == sorted(pairs) == [(i, i) for i in sorted(set(train) & set(test))]
+
+
+@pytest.mark.parametrize(
+    "fn, args, name",
+    [
+        (wf.py_purge_overlapping_labels, ("0123", [1], 2), "train_idx"),
+        (wf.py_purge_overlapping_labels, ([1], b"12", 2), "test_idx"),
+        (wf.py_embargo_indices, ([1, 2.5], 0.1, 10), "test_idx"),
+        (wf.py_detect_leakage, ([1], [2], "1"), "feature_lag"),
+        (wf.py_embargo_indices, ([1], "0.1", 10), "embargo_pct"),
+    ],
+)
+def test_conversions_name_the_argument(fn, args, name):
+    with pytest.raises(TypeError, match=f"argument '{name}'"):
+        fn(*args)
+
+
+def test_negative_indices_overflow():
+    with pytest.raises(OverflowError):
+        wf.py_embargo_indices([1, -2], 0.1, 10)
+
+
+KEYS = ["mean_oos_return", "std_oos_return", "mean_oos_sharpe", "std_oos_sharpe", "median_oos_return",
+        "worst_fold_return", "best_fold_return", "pct_profitable_folds", "sharpe_of_sharpe",
+        "return_autocorrelation", "deflated_sharpe", "probability_of_loss"]
+
+
+def test_aggregate_folds():
+    empty = wf.py_aggregate_folds([])
+    assert list(empty) == KEYS and set(empty.values()) == {0.0}
+    only_return = wf.py_aggregate_folds([{"test_return": 0.02}])
+    assert only_return["mean_oos_sharpe"] == 0.0 and only_return["probability_of_loss"] == 0.5
+    folds = [{"test_return": r, "test_sharpe": s, "train_return": 0.1, "test_max_drawdown": -0.05, "extra": 1}
+             for r, s in [(0.01, 1.0), (-0.02, 0.5), (0.03, 1.5), (0.04, 2.0)]]
+    m = wf.py_aggregate_folds(folds)
+    assert list(m) == KEYS
+    assert m["median_oos_return"] == pytest.approx(0.02)
+    assert (m["worst_fold_return"], m["best_fold_return"], m["pct_profitable_folds"]) == (-0.02, 0.04, 0.75)
+    assert 0.0 < m["probability_of_loss"] < 0.5  # mostly winning folds
+
+
+@pytest.mark.parametrize(
+    "folds, error",
+    [
+        ("abc", TypeError),
+        ([[("test_return", 1.0)]], TypeError),
+        ([{"test_return": "high"}], TypeError),
+        ([{"unused": "x"}], TypeError),
+        ([{1: 0.5}], TypeError),
+    ],
+)
+def test_aggregate_folds_refuses_bad_items(folds, error):
+    with pytest.raises(error):
+        wf.py_aggregate_folds(folds)
+
+
+def test_deflated_sharpe():
+    assert wf.py_deflated_sharpe(1.0, 0, 0.5) == 0.0
+    assert wf.py_deflated_sharpe(1.0, 10, 1e-10) == 0.0
+    assert wf.py_deflated_sharpe(1.0, 1, 1.0) == wf.py_deflated_sharpe(1.0, 2, 1.0)
+    assert 0.0 <= wf.py_deflated_sharpe(3.0, 100, 0.5) <= 1.0
