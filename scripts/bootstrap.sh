@@ -57,10 +57,13 @@ install_python_packages() {
 
 # The build directory persists under build/, so a second run recompiles only what changed.
 install_package() {
+  # One build at a time in the shared build directory.
+  exec 9>build/.install.lock && flock 9
   "$VENV/bin/pip" install -q --no-build-isolation --no-deps \
     -C cmake.define.VESK_BUILD_TESTS=ON .
 }
 
+mkdir -p build
 install_system_packages
 make_venv
 install_python_packages

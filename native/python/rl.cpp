@@ -179,12 +179,19 @@ std::optional<std::uint64_t> as_index(PyObject* o) {
   return v;
 }
 
-std::vector<double> continuous_values(PyObject* o) {
-  Ref items = Ref::steal(PySequence_Fast(o, "action must be a sequence"));
-  if (!items) {
+// A conversion failure becomes the action TypeError; any other error (a refused re-entrant call
+// from a sequence's own code, say) passes through.
+[[noreturn]] void conversion_failed() {
+  if (PyErr_ExceptionMatches(PyExc_TypeError) || PyErr_ExceptionMatches(PyExc_ValueError)) {
     PyErr_Clear();
     bad_action();
   }
+  throw PythonError{};
+}
+
+std::vector<double> continuous_values(PyObject* o) {
+  Ref items = Ref::steal(PySequence_Fast(o, "action must be a sequence"));
+  if (!items) conversion_failed();
   const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
   std::vector<double> values;
   values.reserve(static_cast<size_t>(n));
@@ -192,10 +199,7 @@ std::vector<double> continuous_values(PyObject* o) {
     PyObject* item = PySequence_Fast_GET_ITEM(items.get(), i);
     if (PyUnicode_Check(item)) bad_action();
     const double v = PyFloat_AsDouble(item);
-    if (v == -1.0 && PyErr_Occurred()) {
-      PyErr_Clear();
-      bad_action();
-    }
+    if (v == -1.0 && PyErr_Occurred()) conversion_failed();
     values.push_back(v);
   }
   return values;
@@ -286,6 +290,7 @@ Ref current_step(const PyTradingEnv& self) { return py_int(static_cast<uint64_t>
 Ref done(const PyTradingEnv& self) { return py_bool(self.env.done()); }
 Ref portfolio_value(const PyTradingEnv& self) { return py_float(self.env.portfolio().portfolio_value); }
 Ref info(const PyTradingEnv& self) { return info_dict(self.env.info()); }
+Ref position(const PyTradingEnv& self) { return py_float(self.env.portfolio().position); }
 
 // Bounds of every observation over this environment's bars, for Gymnasium spaces.
 Ref observation_space(const PyTradingEnv& self) {
@@ -341,6 +346,7 @@ PyObject* env_class() {
                        property<&done>("done", "是否已结束"),
                        property<&portfolio_value>("portfolio_value", "组合市值"),
                        property<&info>("info", "信息 dict"),
+                       property<&position>("position", "Units of the instrument held"),
                        property<&observation_space>("observation_space",
                                                     "Bounds of every observation over the bars: dict of shape, low, "
                                                     "high, dtype"),

@@ -107,7 +107,7 @@ TEST(ReplaceOrderTool, ChecksTheNewRequestThenReplaces) {
        "工具执行失败: backend replace failed: 后端调用失败: replace side mismatch: expected Buy, got Sell"},
       {R"({"order_id":"MOCK-1"})", "参数解析失败: missing field `new_req` at line 1 column 21"},
       {R"({"order_id":"MOCK-1","new_req":{"symbol":"BTC-USDT","side":"Buy","quantity":-2}})",
-       "参数解析失败: invalid value: quantity `-2.0`, expected a finite number greater than 0 at line 1 column 78"},
+       "参数解析失败: invalid value: quantity `-2.0`, expected a finite number greater than 0 at line 1 column 79"},
       {R"({"order_id":"MOCK-1","new_req":{"symbol":"BTC-USDT","side":"Buy","quantity":0.015}})", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(failure_of(tool.execute(c.args)), c.message) << c.args;

@@ -56,7 +56,7 @@ TEST(RiskLimits, RulesInOrderWithTheirMessages) {
        R"(风控拒绝: symbol 'ETH-USDT' 不在白名单 ["BTC-USDT"] 中)"},
       {position, order("BTC-USDT", OrderSide::Buy, 0.1), std::nullopt, "风控拒绝: 下单后持仓 0.2000 超过限额 0.1500"},
       {position, order("BTC-USDT", OrderSide::Sell, 0.2), std::nullopt, ""},
-      {position, order("BTC-USDT", OrderSide::Buy, 0.05), std::nullopt, ""},
+      {position, order("BTC-USDT", OrderSide::Buy, 0.04), std::nullopt, ""},
       {position, order("ETH-USDT", OrderSide::Sell, 0.16), std::nullopt, "风控拒绝: 下单后持仓 0.1600 超过限额 0.1500"},
   };
   for (const auto& c : cases) {
