@@ -47,7 +47,7 @@ def steps_per_second(reset, step, actions):
     return len(actions) / (time.perf_counter() - start)
 
 
-def best_rate(reset, step, actions, repeat=3):
+def best_rate(reset, step, actions, repeat=5):
     return max(steps_per_second(reset, step, actions) for _ in range(repeat))
 
 

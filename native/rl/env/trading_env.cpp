@@ -46,6 +46,10 @@ std::expected<TradingEnv, EnvError> TradingEnv::create(
     std::unique_ptr<ObservationSpace> observation_space, std::unique_ptr<RewardFn> reward_fn,
     std::vector<MarketBar> market_data) {
   if (market_data.empty()) return std::unexpected(EnvError{EnvError::EmptyMarketData{}});
+  if (!observation_space) {
+    return std::unexpected(EnvError{EnvError::Observation{"no observation space was given"}});
+  }
+  if (!reward_fn) return std::unexpected(EnvError{EnvError::Reward{"no reward function was given"}});
   auto decoder = make_decoder(action_space, config.symbol);
   if (!decoder) {
     return std::unexpected(EnvError{EnvError::InvalidActionSpace{decoder.error().message()}});

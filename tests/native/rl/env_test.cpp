@@ -51,6 +51,12 @@ TEST(TradingEnv, RefusesEmptyDataAndUnusableActionSpaces) {
   EXPECT_EQ(reversed.error().message(),
             "invalid action_space: continuous action bounds must be numbers with min <= max, got "
             "min 1 and max -1");
+  auto no_space = TradingEnv::create({}, kContinuous, nullptr,
+                                     std::make_unique<PnLReward>(1.0, 0.0, false), bars({1}));
+  EXPECT_EQ(no_space.error().message(),
+            "observation computation failed: no observation space was given");
+  auto no_reward = TradingEnv::create({}, kContinuous, default_features(), nullptr, bars({1}));
+  EXPECT_EQ(no_reward.error().message(), "reward computation failed: no reward function was given");
 }
 
 TEST(TradingEnv, EpisodeEndsAtTheLastBar) {
