@@ -10,7 +10,7 @@ namespace {
 struct ShortestDigits {
   bool negative = false;
   std::string digits;  // significant digits, no leading zeros (at least one digit)
-  int exponent = 0;    // value = 0.digits... no: value = d.ddd x 10^exponent
+  int exponent = 0;    // value = d.ddd x 10^exponent
 };
 
 ShortestDigits shortest_digits(double value) {
@@ -72,9 +72,14 @@ std::string diagnostic_number(double value) {
   if (magnitude >= 1e16 || magnitude < 1e-4) {
     const ShortestDigits d = shortest_digits(value);
     std::string out = d.negative ? "-" : "";
-    out += d.digits.substr(0, 1);
-    if (d.digits.size() > 1) out += "." + d.digits.substr(1);
-    return out + "e" + std::to_string(d.exponent);
+    out.push_back(d.digits[0]);
+    if (d.digits.size() > 1) {
+      out.push_back('.');
+      out.append(d.digits, 1);
+    }
+    out.push_back('e');
+    out.append(std::to_string(d.exponent));
+    return out;
   }
   return plain(value, true);
 }
