@@ -36,9 +36,9 @@ def send_final_signal(prices, folds, *, symbol=SYMBOL, quantity=QUANTITY, out=pr
     side, fast, slow = final_signal(prices, folds)
     price = prices[-1]
     limits = trading.RiskLimits(
-        max_order_notional=quantity * price * 1.5,
+        max_order_notional=5000.0,
         max_daily_orders=5,
-        max_position_abs=quantity * 2,
+        max_position_abs=50.0,
         allowed_symbols=[symbol],
     )
     backend = trading.MockTradingBackend()
@@ -64,7 +64,7 @@ def send_final_signal(prices, folds, *, symbol=SYMBOL, quantity=QUANTITY, out=pr
     out("metrics:")
     for sample in snapshot:
         labels = ", ".join(f"{k}={v}" for k, v in sample["labels"].items())
-        out(f"  {sample['name']:<28} {sample['kind']:<9} {sample['value']:>12.1f}  {labels}")
+        out(f"  {sample['name']:<28} {sample['kind']:<9} {sample['value']:>12.1f}  {labels}".rstrip())
     return {"signal": side, "pending": pending, "ack": ack, "portfolio": portfolio, "metrics": snapshot}
 
 

@@ -1,6 +1,6 @@
 #pragma once
 // Structured log records with a process-wide sink. No sink is installed by default, so the
-// core is silent until a host (the Python layer) installs one.
+// core is silent until the program embedding it installs one.
 #include <memory>
 #include <span>
 #include <string>

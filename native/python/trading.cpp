@@ -7,6 +7,8 @@
 #include "binding/class.hpp"
 #include "binding/json_convert.hpp"
 #include "binding/log_bridge.hpp"
+#include "core/clock.hpp"
+#include "core/log.hpp"
 #include "core/number_format.hpp"
 #include "modules.hpp"
 #include "trading/cancel_order_tool.hpp"
@@ -68,6 +70,29 @@ std::string normalised_args(PyObject* args, std::string_view tool_name) {
   return json::to_json(*record);
 }
 
+// Where a call's time goes: converting (arguments in, answer out) versus the tool itself. Sent
+// as a debug record, so only someone who enabled debug logging on the trading logger pays for it.
+template <class MakeText>
+Ref run_tool(Tool& tool, std::string_view tool_name, MakeText make_text) {
+  if (!log::enabled(log::Level::Debug, "trading")) return tool_result_to_py(tool.execute(make_text()));
+  const auto elapsed_ns = [](MonotonicClock::time_point from, MonotonicClock::time_point to) {
+    return fmt::format("{}", std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count());
+  };
+  const auto t0 = MonotonicClock::now();
+  const std::string text = make_text();
+  const auto t1 = MonotonicClock::now();
+  const ToolResult result = tool.execute(text);
+  const auto t2 = MonotonicClock::now();
+  Ref answer = tool_result_to_py(result);
+  const auto t3 = MonotonicClock::now();
+  const log::Field fields[] = {{"tool", std::string(tool_name)},
+                               {"args_ns", elapsed_ns(t0, t1)},
+                               {"tool_ns", elapsed_ns(t1, t2)},
+                               {"answer_ns", elapsed_ns(t2, t3)}};
+  log::write(log::Level::Debug, "trading", "execute timing", fields);
+  return answer;
+}
+
 std::shared_ptr<TradingMetrics> optional_metrics(Arg a) {
   if (a.is_none()) return nullptr;
   return instance_argument<PyMetrics>(a).metrics;
@@ -108,6 +133,7 @@ PyObject* risk_limits_class() {
                "风控限额:直接转发各字段;由关键字参数构造,不会从 dict 自动转换。",
         .construct = construct_risk_limits,
         .methods = {static_method<&permissive>("permissive()\n--\n\n默认无限制(全部 None)")},
+        .properties = {},
         .repr = risk_limits_repr,
     };
   });
@@ -130,6 +156,7 @@ PyObject* backend_class() {
                "内存模拟交易后端:内部状态用互斥锁同步;Python 侧持有具体的 mock 类型。",
         .construct = construct_backend,
         .methods = {method<&order_count>("order_count($self)\n--\n\n已下单数量(测试用)")},
+        .properties = {},
         .repr = backend_repr,
     };
   });
@@ -173,6 +200,7 @@ PyObject* metrics_class() {
         .methods = {method<&snapshot>("snapshot($self)\n--\n\n拿到全量 snapshot(返回 list of dict)\n\n"
                                       "每个 sample dict 包含 `name` / `kind` / `value` / `labels`。"),
                     method<&snapshot_filtered>("snapshot_filtered($self, name)\n--\n\n按 name 过滤 snapshot")},
+        .properties = {},
         .repr = metrics_repr,
     };
   });
@@ -194,8 +222,7 @@ PyPlaceTool construct_place_tool(const Args& a) {
 }
 
 Ref place_execute(const PyPlaceTool& t, const Args& a) {
-  const std::string text = normalised_args<PlaceOrderArgs>(a[0].object, "place_order");
-  return tool_result_to_py(t.tool->execute(text));
+  return run_tool(*t.tool, "place_order", [&] { return normalised_args<PlaceOrderArgs>(a[0].object, "place_order"); });
 }
 
 Ref place_mode(const PyPlaceTool& t) { return py_str(mode_label(t.tool->mode())); }
@@ -231,8 +258,8 @@ PyCancelTool construct_cancel_tool(const Args& a) {
 }
 
 Ref cancel_execute(const PyCancelTool& t, const Args& a) {
-  const std::string text = normalised_args<CancelOrderArgs>(a[0].object, "cancel_order");
-  return tool_result_to_py(t.tool->execute(text));
+  return run_tool(*t.tool, "cancel_order",
+                  [&] { return normalised_args<CancelOrderArgs>(a[0].object, "cancel_order"); });
 }
 
 std::string cancel_repr(const PyCancelTool&) { return "CancelOrderTool()"; }
@@ -243,6 +270,7 @@ PyObject* cancel_tool_class() {
         .doc = "CancelOrderTool(backend, risk, metrics=None)\n--\n\n撤单工具:自带撤单日计数器和任务执行器。",
         .construct = construct_cancel_tool,
         .methods = {method<&cancel_execute>("execute($self, args)\n--\n\n同步撤单:含 \"order_id\" 的 dict -> 回执 dict。")},
+        .properties = {},
         .repr = cancel_repr,
     };
   });
@@ -260,8 +288,8 @@ PyReplaceTool construct_replace_tool(const Args& a) {
 }
 
 Ref replace_execute(const PyReplaceTool& t, const Args& a) {
-  const std::string text = normalised_args<ReplaceOrderArgs>(a[0].object, "replace_order");
-  return tool_result_to_py(t.tool->execute(text));
+  return run_tool(*t.tool, "replace_order",
+                  [&] { return normalised_args<ReplaceOrderArgs>(a[0].object, "replace_order"); });
 }
 
 std::string replace_repr(const PyReplaceTool&) { return "ReplaceOrderTool()"; }
@@ -274,6 +302,7 @@ PyObject* replace_tool_class() {
                "字段同 PlaceOrderArgs,由 parse_place_order_args 解析)。",
         .construct = construct_replace_tool,
         .methods = {method<&replace_execute>("execute($self, args)\n--\n\n同步改单:dict -> 回执 dict。")},
+        .properties = {},
         .repr = replace_repr,
     };
   });
@@ -287,8 +316,9 @@ PyQueryTool construct_query_tool(const Args& a) {
 
 // Not decoded here: the tool itself falls back to everything for arguments it cannot read.
 Ref query_execute(const PyQueryTool& t, const Args& a) {
-  const std::string text = a[0].is_none() ? std::string("{}") : json::to_text(pythonize(a[0].object));
-  return tool_result_to_py(t.tool->execute(text));
+  return run_tool(*t.tool, "query_portfolio", [&] {
+    return a[0].is_none() ? std::string("{}") : json::to_text(pythonize(a[0].object));
+  });
 }
 
 std::string query_repr(const PyQueryTool&) { return "QueryPortfolioTool()"; }
@@ -302,6 +332,7 @@ PyObject* query_tool_class() {
             "execute($self, args=None)\n--\n\n"
             "查询组合:None(默认)传入 \"{}\",返回完整组合;{\"symbol\": \"BTC-USDT\"} 只按 symbol 过滤持仓,"
             "不影响余额。")},
+        .properties = {},
         .repr = query_repr,
     };
   });

@@ -416,3 +416,26 @@ def test_records_stay_silent_until_logging_is_configured():
     run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True)
     assert run.stdout == ""
     assert run.stderr == "INFO:vesk_quant.trading:[DRY-RUN] place_order would be sent\n"
+
+
+def test_debug_logging_reports_where_a_call_spends_its_time(caplog):
+    tool = CancelOrderTool(MockTradingBackend(), RiskLimits())
+    with caplog.at_level(logging.DEBUG, logger="vesk_quant.trading"):
+        with pytest.raises(RuntimeError):
+            tool.execute({"order_id": "MOCK-1"})
+        QueryPortfolioTool(MockTradingBackend()).execute()
+    [record] = [r for r in caplog.records if r.getMessage() == "execute timing"]
+    assert record.levelno == logging.DEBUG
+    assert record.fields["tool"] == "query_portfolio"
+    assert all(int(record.fields[k]) >= 0 for k in ("args_ns", "tool_ns", "answer_ns"))
+
+
+def test_records_from_several_threads_all_arrive(caplog):
+    from concurrent.futures import ThreadPoolExecutor
+
+    tool = PlaceOrderTool(MockTradingBackend(), "dry_run", RiskLimits())
+    with caplog.at_level(logging.INFO, logger="vesk_quant.trading"):
+        with ThreadPoolExecutor(max_workers=4) as pool:
+            acks = list(pool.map(lambda _: tool.execute(BUY), range(200)))
+    assert {a["order_id"] for a in acks} == {"DRY-RUN"}
+    assert sum(r.getMessage() == "[DRY-RUN] place_order would be sent" for r in caplog.records) == 200

@@ -8,6 +8,7 @@
 
 #include "core/json/record.hpp"
 #include "core/log.hpp"
+#include "trading/tool.hpp"
 
 namespace vesk::trading::testing {
 
@@ -63,8 +64,6 @@ inline double number_of(const json::Value& object, std::string_view key) {
 }
 
 }  // namespace vesk::trading::testing
-
-#include "trading/tool.hpp"
 
 namespace vesk::trading::testing {
 
