@@ -33,7 +33,7 @@ IndexList purge_overlapping_labels(const IndexList& train_idx, const IndexList& 
 }
 
 IndexList embargo_indices(const IndexList& test_idx, double embargo_pct, uint64_t n_total) {
-  if (test_idx.empty() || !(embargo_pct > 0.0)) return {};
+  if (test_idx.empty() || embargo_pct <= 0.0) return {};  // NaN goes on: its length floors at 1
   const uint64_t test_max = *std::max_element(test_idx.begin(), test_idx.end());
   if (test_max >= n_total) return {};  // also keeps max + 1 from wrapping
   const uint64_t start = test_max + 1;

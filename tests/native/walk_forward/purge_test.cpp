@@ -36,7 +36,8 @@ TEST(Embargo, BlockLengthIsAFractionOfTheTestSetCutAtTheTotal) {
   EXPECT_TRUE(embargo_indices(test, 0.1, 120).empty());
   EXPECT_TRUE(embargo_indices(test, 0.0, 1000).empty());
   EXPECT_TRUE(embargo_indices(test, -1.0, 1000).empty());
-  EXPECT_TRUE(embargo_indices(test, std::nan(""), 1000).empty());
+  EXPECT_EQ(embargo_indices(test, std::nan(""), 1000), (IndexList{120}));
+  EXPECT_EQ(embargo_indices(test, INFINITY, 125), range(120, 125));
   EXPECT_TRUE(embargo_indices({}, 0.5, 1000).empty());
 }
 
