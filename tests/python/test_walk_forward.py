@@ -139,3 +139,62 @@ def test_deflated_sharpe():
     assert wf.py_deflated_sharpe(1.0, 10, 1e-10) == 0.0
     assert wf.py_deflated_sharpe(1.0, 1, 1.0) == wf.py_deflated_sharpe(1.0, 2, 1.0)
     assert 0.0 <= wf.py_deflated_sharpe(3.0, 100, 0.5) <= 1.0
+
+
+# Differential checks against plain-Python statements of the same rules, on random index lists.
+from hypothesis import given, settings, strategies as st  # noqa: E402
+
+indices = st.lists(st.integers(min_value=0, max_value=300), max_size=60)
+
+
+@settings(max_examples=300, deadline=None)
+@given(train=indices, test=indices, horizon=st.integers(0, 50), lag=st.integers(0, 50))
+def test_index_operations_agree_with_their_plain_statements(train, test, horizon, lag):
+    if test and horizon:
+        cutoff = max(min(test) - horizon, 0)
+        assert wf.py_purge_overlapping_labels(train, test, horizon) == [i for i in train if i < cutoff]
+    else:
+        assert wf.py_purge_overlapping_labels(train, test, horizon) == train
+
+    leaked, pairs = wf.py_detect_leakage(train, test, lag)
+    shared = sorted(set(train) & set(test))
+    if not train or not test:
+        assert (leaked, pairs) == (False, [])
+    elif shared:
+        assert (leaked, pairs) == (True, [(i, i) for i in shared])
+    elif lag and max(min(test) - max(train), 0) <= lag:
+        assert (leaked, pairs) == (True, [(max(train), min(test))])
+    else:
+        assert (leaked, pairs) == (False, [])
+
+
+@settings(max_examples=300, deadline=None)
+@given(test=indices, pct=st.floats(0.0, 1.0), n_total=st.integers(0, 400))
+def test_embargo_agrees_with_its_plain_statement(test, pct, n_total):
+    expected = []
+    if test and pct > 0:
+        start = max(test) + 1
+        expected = list(range(start, min(n_total, start + max(math.ceil(pct * len(test)), 1))))
+    assert wf.py_embargo_indices(test, pct, n_total) == expected
+
+
+@settings(max_examples=200, deadline=None)
+@given(train=st.integers(1, 50), validation=st.integers(0, 10), purge=st.integers(0, 10), test=st.integers(1, 30),
+       step=st.integers(1, 40), expanding=st.booleans(), n=st.integers(0, 400))
+def test_split_windows_keep_their_invariants(train, validation, purge, test, step, expanding, n):
+    runner = wf.WalkForwardRunner({"train_size": train, "validation_size": validation, "purge_gap": purge,
+                                   "test_size": test, "step_size": step,
+                                   "window_type": "expanding" if expanding else "rolling"})
+    folds = runner.split(n)
+    span = train + validation + purge + test
+    assert len(folds) == ((n - span) // step + 1 if n >= span else 0)
+    for k, f in enumerate(folds):
+        assert f["fold_id"] == k
+        assert f["train_start"] == (0 if expanding else k * step)
+        assert f["train_end"] == k * step + train
+        assert f["validation_start"] == f["train_end"]
+        assert f["validation_end"] == f["train_end"] + validation
+        assert f["test_start"] == f["validation_end"] + purge
+        assert f["test_end"] == f["test_start"] + test <= n
+    if folds:
+        assert folds[-1]["test_end"] + step > n  # no further whole fold fits
