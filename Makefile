@@ -3,7 +3,7 @@ VENV ?= .venv
 PY := $(VENV)/bin/python
 BUILD_DIR = $(firstword $(wildcard build/cp3*))
 
-.PHONY: setup demo test test-native test-python bench clean
+.PHONY: setup demo test test-native test-python bench sanitize clean
 
 setup:
 	./scripts/bootstrap.sh
@@ -25,3 +25,8 @@ bench: setup
 
 clean:
 	rm -rf build $(VENV)
+
+# Debug builds under AddressSanitizer (native and Python suites); `make sanitize SAN=thread` for TSan.
+SAN ?= address
+sanitize: setup
+	./scripts/sanitize.sh $(SAN)
