@@ -86,12 +86,8 @@ FoldResult fold_from_dict(PyObject* item, const char* arg_name) {
     to_f64({value, arg_name});
   }
   auto field = [&](const Key& k) {
-    PyObject* v = PyDict_GetItemWithError(item, k.get());
-    if (!v) {
-      if (PyErr_Occurred()) throw PythonError{};
-      return 0.0;
-    }
-    return to_f64({v, arg_name});
+    PyObject* v = dict_item(item, k);
+    return v ? to_f64({v, arg_name}) : 0.0;
   };
   return FoldResult{field(train_return), field(test_return), field(test_sharpe), field(test_max_drawdown)};
 }

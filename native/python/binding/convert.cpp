@@ -147,6 +147,12 @@ PyObject* Key::get() const {
   return object_;
 }
 
+PyObject* dict_item(PyObject* dict, const Key& key) {
+  PyObject* value = PyDict_GetItemWithError(dict, key.get());
+  if (!value && PyErr_Occurred()) throw PythonError{};
+  return value;
+}
+
 DictBuilder& DictBuilder::set(std::string_view key, Ref value) {
   Ref k = py_str(key);
   check_status(PyDict_SetItem(dict_.get(), k.get(), value.get()));

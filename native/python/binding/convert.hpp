@@ -64,6 +64,9 @@ class Key {
   mutable PyObject* object_ = nullptr;
 };
 
+// The value under `key` in a dict, borrowed, or nullptr when absent.
+PyObject* dict_item(PyObject* dict, const Key& key);
+
 // Builds a dict keeping insertion order.
 class DictBuilder {
  public:
