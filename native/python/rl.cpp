@@ -168,6 +168,11 @@ std::optional<std::uint64_t> as_index(PyObject* o) {
   if (!PyLong_Check(o) && !(PyIndex_Check(o) && !PyFloat_Check(o))) return std::nullopt;
   Ref index = Ref::steal(PyNumber_Index(o));
   if (!index) {
+    // An __index__ that refuses is not an index; any other failure (a refused re-entrant call
+    // from its own code, say) passes through.
+    if (!PyErr_ExceptionMatches(PyExc_TypeError) && !PyErr_ExceptionMatches(PyExc_ValueError)) {
+      throw PythonError{};
+    }
     PyErr_Clear();
     return std::nullopt;
   }
@@ -207,7 +212,7 @@ std::vector<double> continuous_values(PyObject* o) {
 
 Action read_action(PyObject* o) {
   if (auto index = as_index(o)) return Action::discrete(*index);
-  if (PyUnicode_Check(o) || PyBytes_Check(o)) bad_action();
+  if (PyUnicode_Check(o)) bad_action();
   if (PyList_Check(o) || PyTuple_Check(o)) return Action::continuous(continuous_values(o));
   const int is_sequence = PyObject_IsInstance(o, sequence_class());
   if (is_sequence < 0) throw PythonError{};

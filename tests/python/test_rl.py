@@ -53,6 +53,16 @@ def test_module_surface():
         ({"market_data": bars([1.0]), "config": {"max_steps": -1}}, OverflowError, None),
         ({"market_data": bars([1.0]), "config": []}, TypeError, "config"),
         ({"market_data": bars([1.0]), "reward": 3}, TypeError, "reward"),
+        ({"market_data": bars([1.0]), "config": {"initial_capital": math.nan}}, ValueError,
+         "invalid config: initial_capital must be a finite number, got NaN"),
+        ({"market_data": bars([1.0]), "config": {"transaction_cost": math.inf}}, ValueError,
+         "invalid config: transaction_cost must be a finite number, got inf"),
+        ({"market_data": bars([1.0]), "config": {"slippage": -math.inf}}, ValueError,
+         "invalid config: slippage must be a finite number, got -inf"),
+        ({"market_data": bars([math.nan, 1.0])}, ValueError,
+         "invalid market data: close of the first bar must be a finite number greater than 0, got NaN"),
+        ({"market_data": bars([0.0, 1.0])}, ValueError,
+         "invalid market data: close of the first bar must be a finite number greater than 0, got 0"),
     ],
 )
 def test_construction_errors(kwargs, error, message):
@@ -139,7 +149,7 @@ def test_truncated_reports_the_step_budget():
     assert done is True and truncated is False
 
 
-@pytest.mark.parametrize("action", ["1", 1.5, -1, None, {"a": 1}, [0.5, "x"], b"1", np.float64(0.5)])
+@pytest.mark.parametrize("action", ["1", 1.5, -1, None, {"a": 1}, [0.5, "x"], np.float64(0.5), np.zeros(1)])
 def test_unconvertible_actions(action):
     with pytest.raises(TypeError, match=r"^action must be int \(discrete\) or list\[float\] \(continuous\)$"):
         env(action_space=DISCRETE).step(action)
@@ -166,6 +176,7 @@ class Weights(collections.abc.Sequence):
         (None, (0.5,), 1),
         (None, Weights(0.5), 1),
         (None, [1], 0),
+        (None, b"\x00", 0),  # bytes are a sequence of numbers too
     ],
 )
 def test_accepted_actions(space, action, trades):
@@ -181,6 +192,7 @@ def test_accepted_actions(space, action, trades):
         (DISCRETE, [0.3], "action conversion failed: Continuous action value 0.3 out of range [0, 5]"),
         (DISCRETE, 5, "action conversion failed: Invalid action index 5 for space of size 5"),
         (DISCRETE, 3, "action conversion failed: No position to sell: current position = 0"),
+        (DISCRETE, b"1", "action conversion failed: Continuous action value 49 out of range [0, 5]"),
     ],
 )
 def test_refused_actions_change_nothing(space, action, message):
@@ -261,17 +273,30 @@ def test_observation_space_bounds_every_observation():
             assert low <= value <= high
 
 
-def test_reentrant_use_is_refused():
+class SneakySequence(collections.abc.Sequence):
+    def __init__(self, e):
+        self.e = e
+
+    def __getitem__(self, i):
+        if i == 0:
+            self.e.reset()
+        raise IndexError
+
+    def __len__(self):
+        return 1
+
+
+class SneakyIndex:
+    def __init__(self, e):
+        self.e = e
+
+    def __index__(self):
+        self.e.reset()
+        return 0
+
+
+@pytest.mark.parametrize("sneaky", [SneakySequence, SneakyIndex])
+def test_reentrant_use_is_refused(sneaky):
     e = env()
-
-    class Sneaky(collections.abc.Sequence):
-        def __getitem__(self, i):
-            if i == 0:
-                e.reset()
-            raise IndexError
-
-        def __len__(self):
-            return 1
-
     with pytest.raises(RuntimeError, match="^Already borrowed$"):
-        e.step(Sneaky())
+        e.step(sneaky(e))

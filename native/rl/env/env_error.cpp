@@ -28,6 +28,12 @@ struct Display {
   std::string operator()(const EnvError::InvalidActionSpace& e) const {
     return fmt::format("invalid action_space: {}", e.message);
   }
+  std::string operator()(const EnvError::InvalidConfig& e) const {
+    return fmt::format("invalid config: {}", e.message);
+  }
+  std::string operator()(const EnvError::InvalidMarketData& e) const {
+    return fmt::format("invalid market data: {}", e.message);
+  }
 };
 
 }  // namespace

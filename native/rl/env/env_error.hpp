@@ -15,9 +15,13 @@ struct EnvError {
   struct ActionConversion { std::string message; };
   // The action-space configuration cannot be acted in (reported at construction).
   struct InvalidActionSpace { std::string message; };
+  // A configuration value the account arithmetic cannot carry (reported at construction).
+  struct InvalidConfig { std::string message; };
+  // Bars the episode cannot start from (reported at construction).
+  struct InvalidMarketData { std::string message; };
 
   std::variant<EpisodeDone, InvalidAction, DataExhausted, EmptyMarketData, Observation, Reward,
-               ActionConversion, InvalidActionSpace>
+               ActionConversion, InvalidActionSpace, InvalidConfig, InvalidMarketData>
       kind;
 
   std::string message() const;

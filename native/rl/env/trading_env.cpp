@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <fmt/format.h>
+#include <optional>
+#include <utility>
 
 #include "core/number_format.hpp"
 
@@ -27,12 +29,29 @@ void set_bar(MarketState& state, const MarketBar& bar) {
   state.volume = bar.volume;
 }
 
+// Only the current state shows the account, and without its realised profit.
 void set_account(MarketState& state, const PortfolioState& p) {
   state.position = p.position;
   state.cash = p.cash;
   state.portfolio_value = p.portfolio_value;
   state.unrealized_pnl = p.unrealized_pnl;
-  state.realized_pnl = p.realized_pnl;
+  state.realized_pnl = 0.0;
+}
+
+// NaN or infinite money or fee rates would spread into cash and every value after it.
+std::optional<EnvError> invalid_config(const EnvConfig& config) {
+  const std::pair<const char*, double> amounts[] = {
+      {"initial_capital", config.initial_capital},
+      {"transaction_cost", config.transaction_cost},
+      {"slippage", config.slippage},
+  };
+  for (const auto& [name, value] : amounts) {
+    if (!std::isfinite(value)) {
+      return EnvError{EnvError::InvalidConfig{
+          fmt::format("{} must be a finite number, got {}", name, display_number(value))}};
+    }
+  }
+  return std::nullopt;
 }
 
 EnvError observation_failed(const ObservationError& e) {
@@ -50,6 +69,15 @@ std::expected<TradingEnv, EnvError> TradingEnv::create(
     return std::unexpected(EnvError{EnvError::Observation{"no observation space was given"}});
   }
   if (!reward_fn) return std::unexpected(EnvError{EnvError::Reward{"no reward function was given"}});
+  if (auto invalid = invalid_config(config)) return std::unexpected(std::move(*invalid));
+  // Later closes are checked as the episode steps onto them; the first one never is, yet the
+  // first step values the account at it.
+  const double first_close = market_data.front().close;
+  if (!std::isfinite(first_close) || first_close <= 0) {
+    return std::unexpected(EnvError{EnvError::InvalidMarketData{fmt::format(
+        "close of the first bar must be a finite number greater than 0, got {}",
+        display_number(first_close))}});
+  }
   auto decoder = make_decoder(action_space, config.symbol);
   if (!decoder) {
     return std::unexpected(EnvError{EnvError::InvalidActionSpace{decoder.error().message()}});
@@ -169,8 +197,8 @@ EnvInfo TradingEnv::info() const {
           config_.initial_capital, done_};
 }
 
-// The states for bar `bar` and up to num_features() bars before it, oldest first. Only the
-// current bar carries the account: past account values are not kept.
+// The states for bar `bar` and up to num_features() bars before it, oldest first. They carry
+// bars only (account fields 0.0): past account values are not kept.
 void TradingEnv::fill_states(std::uint64_t bar) {
   const std::uint64_t lookback = std::min<std::uint64_t>(bar, observation_space_->num_features());
   const std::uint64_t start = bar - lookback;
@@ -179,9 +207,7 @@ void TradingEnv::fill_states(std::uint64_t bar) {
     MarketState& state = states_[static_cast<std::size_t>(j - start)];
     state.symbol = config_.symbol;  // same text each time, so no allocation after the first
     set_bar(state, market_data_[static_cast<std::size_t>(j)]);
-    set_account(state, PortfolioState{});
   }
-  if (bar == current_step_) set_account(states_.back(), portfolio_);
 }
 
 // Each bar reaches the statistics once, when the environment first shows it; a bar skipped by
@@ -201,7 +227,10 @@ std::expected<void, EnvError> TradingEnv::build_observation_into(Observation& ou
   const bool unfed = fed_bars_ <= i;  // feeding bar i leaves its states in states_
   if (auto fed = feed_statistics_through(i); !fed) return fed;
   if (!unfed) fill_states(i);
-  if (auto built = observation_space_->build_into(states_.back(), states_, out); !built) {
+  current_.symbol = config_.symbol;
+  set_bar(current_, market_data_[static_cast<std::size_t>(i)]);
+  set_account(current_, portfolio_);
+  if (auto built = observation_space_->build_into(current_, states_, out); !built) {
     return std::unexpected(observation_failed(built.error()));
   }
   return {};

@@ -69,7 +69,8 @@ class TradingEnv {
   bool done_ = false;
   // Bars whose raw feature values have reached the statistics (bars 0 .. fed_bars_ - 1).
   std::uint64_t fed_bars_ = 0;
-  std::vector<MarketState> states_;  // reused market-state list, oldest first
+  std::vector<MarketState> states_;  // reused market-state list, oldest first, no account
+  MarketState current_;              // the current bar with the account, reused
 };
 
 }  // namespace vesk::rl

@@ -59,6 +59,47 @@ TEST(TradingEnv, RefusesEmptyDataAndUnusableActionSpaces) {
   EXPECT_EQ(no_reward.error().message(), "reward computation failed: no reward function was given");
 }
 
+TEST(TradingEnv, RefusesValuesTheAccountCannotCarry) {
+  const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double initial_capital, transaction_cost, slippage, first_close;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {nan, 0.001, 0.0005, 100, "invalid config: initial_capital must be a finite number, got NaN"},
+      {inf, 0.001, 0.0005, 100, "invalid config: initial_capital must be a finite number, got inf"},
+      {1e5, nan, 0.0005, 100, "invalid config: transaction_cost must be a finite number, got NaN"},
+      {1e5, inf, 0.0005, 100, "invalid config: transaction_cost must be a finite number, got inf"},
+      {1e5, 0.001, -inf, 100, "invalid config: slippage must be a finite number, got -inf"},
+      {1e5, 0.001, 0.0005, nan,
+       "invalid market data: close of the first bar must be a finite number greater than 0, got NaN"},
+      {1e5, 0.001, 0.0005, inf,
+       "invalid market data: close of the first bar must be a finite number greater than 0, got inf"},
+      {1e5, 0.001, 0.0005, 0,
+       "invalid market data: close of the first bar must be a finite number greater than 0, got 0"},
+      {1e5, 0.001, 0.0005, -2.5,
+       "invalid market data: close of the first bar must be a finite number greater than 0, got -2.5"},
+  };
+  for (const Case& c : cases) {
+    EnvConfig config;
+    config.initial_capital = c.initial_capital;
+    config.transaction_cost = c.transaction_cost;
+    config.slippage = c.slippage;
+    auto env = TradingEnv::create(config, kContinuous, default_features(),
+                                  std::make_unique<PnLReward>(1.0, 0.0, false),
+                                  bars({c.first_close, 101, 102}));
+    ASSERT_FALSE(env.has_value()) << c.message;
+    EXPECT_EQ(env.error().message(), c.message);
+  }
+  EnvConfig unusual;  // finite but odd values are the caller's business
+  unusual.initial_capital = -5;
+  unusual.transaction_cost = -0.01;
+  unusual.slippage = 2;
+  EXPECT_TRUE(TradingEnv::create(unusual, kContinuous, default_features(),
+                                 std::make_unique<PnLReward>(1.0, 0.0, false), bars({100, 0}))
+                  .has_value());
+}
+
 TEST(TradingEnv, EpisodeEndsAtTheLastBar) {
   TradingEnv env = make_env({100, 101, 102});
   auto first = env.step(kHold);
@@ -167,6 +208,49 @@ TEST(TradingEnv, ObservationCarriesTheCurrentBar) {
     EXPECT_EQ(step->observation.features[1], 10.0 + i) << "volume of bar " << i;
     EXPECT_EQ(step->observation.timestamp, 1000 * i);
   }
+}
+
+TEST(TradingEnv, OnlyTheCurrentStateShowsTheAccount) {
+  // Portfolio features read the states handed to the space, which carry bars only; the
+  // account travels in the current state.
+  class Recorder final : public ObservationSpace {
+   public:
+    std::vector<std::uint64_t> shape() const override { return {1}; }
+    std::vector<double> low() const override { return {-5}; }
+    std::vector<double> high() const override { return {5}; }
+    BoxSpec gymnasium_box() const override { return {}; }
+    std::expected<void, ObservationError> build_into(const MarketState& current,
+                                                     std::span<const MarketState> states,
+                                                     Observation& out) const override {
+      out.timestamp = current.timestamp;
+      out.features = {current.position, current.cash, current.portfolio_value,
+                      current.unrealized_pnl, current.realized_pnl};
+      for (const MarketState& s : states) {
+        out.features.push_back(s.position + s.cash + s.portfolio_value + s.unrealized_pnl +
+                               s.realized_pnl);
+      }
+      return {};
+    }
+    std::vector<std::string> feature_names() const override { return {}; }
+    std::size_t num_features() const override { return 1; }
+    std::expected<void, ObservationError> observe(std::span<const MarketState>) override {
+      return {};
+    }
+    void reset_stats() override {}
+    BoxSpec observed_box(std::span<const MarketState>) const override { return {}; }
+  };
+  EnvConfig config;
+  config.transaction_cost = 0.0;
+  config.slippage = 0.0;
+  auto env = TradingEnv::create(config, kDiscrete, std::make_unique<Recorder>(),
+                                std::make_unique<PnLReward>(1.0, 0.0, false),
+                                bars({100, 110, 120, 130}));
+  env->step(Action::discrete(1));  // buys 500 units at 100
+  auto sold = env->step(Action::discrete(4));  // sells them at 110, realising 5000
+  ASSERT_TRUE(sold.has_value());
+  ASSERT_EQ(env->portfolio().realized_pnl, 5000.0);
+  EXPECT_EQ(sold->observation.features,
+            (std::vector<double>{0, 105000, 105000, 0, 0, 0, 0}));  // bars 1 and 2
 }
 
 TEST(TradingEnv, ZScoredCloseUsesOnlyTheBarsReachedSoFar) {
