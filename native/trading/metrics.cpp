@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "core/clock.hpp"
 #include "core/log.hpp"
@@ -33,8 +34,9 @@ void append_counter(std::vector<MetricSample>& out, const LabeledCounter& counte
                    timestamp_ms, std::nullopt});
 }
 
-// An observer that records into the same collector would otherwise deadlock on its mutex.
-thread_local bool emitting = false;
+// The collector whose observer this thread is running: an observer that records into that same
+// collector would otherwise deadlock on its mutex. Other collectors still reach their observers.
+thread_local const TradingMetrics* emitting = nullptr;
 
 }  // namespace
 
@@ -101,10 +103,10 @@ void TradingMetrics::set_observer(Observer observer) {
 }
 
 void TradingMetrics::emit(const MetricSample& sample) {
-  if (emitting) return;
+  if (emitting == this) return;
   std::lock_guard lock(observer_mutex_);
   if (!observer_) return;
-  emitting = true;
+  const TradingMetrics* outer = std::exchange(emitting, this);
   std::optional<std::string> failure;
   try {
     observer_(sample);
@@ -113,7 +115,7 @@ void TradingMetrics::emit(const MetricSample& sample) {
   } catch (...) {
     failure = "unknown exception";
   }
-  emitting = false;
+  emitting = outer;
   if (!failure) return;
   const log::Field fields[] = {{"e", *failure}};
   log::write(log::Level::Warn, "trading", "TradingMetrics callback panicked; ignoring", fields);

@@ -33,12 +33,13 @@ ToolResult PlaceOrderTool::execute(std::string_view args) {
   const Start start = MonotonicClock::now();
   auto req = parse_place_order_args(args);
   if (!req) return std::unexpected(ToolError::invalid_args(fmt::format("JSON 解析失败: {}", req.error().message())));
-  if (mode_ == SafetyMode::TwoPhase)
-    if (auto token = confirm_token_of(req->extras)) return confirm(*token, start);
+  // Every call, a confirming one included, is checked on its own fields first.
   if (auto ok = check_risk(*req); !ok) return std::unexpected(std::move(ok.error()));
   switch (mode_) {
     case SafetyMode::DryRun: return dry_run(*req, start);
-    case SafetyMode::TwoPhase: return park(*req);
+    case SafetyMode::TwoPhase:
+      if (auto token = confirm_token_of(req->extras)) return confirm(*token, start);
+      return park(*req);
     case SafetyMode::Direct: break;
   }
   if (auto ok = check_daily_and_gate(); !ok) return std::unexpected(std::move(ok.error()));
@@ -97,16 +98,18 @@ ToolResult PlaceOrderTool::park(const PlaceOrderArgs& req) {
   return json::to_json(ack);
 }
 
-// What is sent is the parked request, so that is what the limits are checked on, against the
-// positions of now; the confirming call's own fields only carry the token. A refusal leaves
-// the order parked; only a successful removal below commits the token.
+// What is sent is the parked request, so the limits are also checked on it, against the
+// positions of now, before anything is counted; a refusal leaves the order parked. An unknown
+// token is only reported after the daily check and the gate, so it costs a daily slot like any
+// other attempt to send. Only a successful removal below commits the token.
 ToolResult PlaceOrderTool::confirm(const std::string& token, Start start) {
-  const auto not_found = [&] { return std::unexpected(failed(TradingError{TradingError::PendingNotFound{token}}.message())); };
   const std::optional<PlaceOrderArgs> stored = find_pending(token);
-  if (!stored) return not_found();
-  if (auto ok = check_risk(*stored); !ok) return std::unexpected(std::move(ok.error()));
+  if (stored)
+    if (auto ok = check_risk(*stored); !ok) return std::unexpected(std::move(ok.error()));
   if (auto ok = check_daily_and_gate(); !ok) return std::unexpected(std::move(ok.error()));
-  if (!take_pending(token)) return not_found();  // a concurrent confirmation took it first
+  // Unknown, or a concurrent confirmation took it first.
+  if (!stored || !take_pending(token))
+    return std::unexpected(failed(TradingError{TradingError::PendingNotFound{token}}.message()));
   return send(*stored, start);
 }
 

@@ -1,4 +1,5 @@
 """The trading tools from Python: classes, conversions, error mapping and logging."""
+import ast
 import inspect
 import logging
 import math
@@ -6,6 +7,7 @@ import subprocess
 import sys
 from collections import OrderedDict
 from fractions import Fraction
+from pathlib import Path
 
 import pytest
 
@@ -94,6 +96,28 @@ def test_risk_limits_refuses_wrong_types(kwargs, error):
         RiskLimits(**kwargs)
 
 
+def test_stubs_declare_every_class_with_its_parameters():
+    stubs = Path(__file__).resolve().parents[2] / "python" / "vesk_quant" / "_native" / "trading.pyi"
+    tree = ast.parse(stubs.read_text(encoding="utf-8"))
+    declared = {
+        node.name: node
+        for node in tree.body
+        if isinstance(node, ast.ClassDef) and not any(getattr(b, "id", None) == "TypedDict" for b in node.bases)
+    }
+    assert sorted(declared) == sorted(CLASSES)
+    for name, node in declared.items():
+        cls = getattr(trading, name)
+        for fn in node.body:
+            if not isinstance(fn, ast.FunctionDef):
+                continue
+            if any(getattr(d, "id", None) == "property" for d in fn.decorator_list):
+                assert hasattr(cls, fn.name), (name, fn.name)
+                continue
+            target = cls if fn.name == "__init__" else getattr(cls, fn.name)
+            runtime = [p for p in inspect.signature(target).parameters if p != "self"]
+            assert [a.arg for a in fn.args.args if a.arg != "self"] == runtime, (name, fn.name)
+
+
 def test_risk_limits_has_no_field_attributes():
     assert not hasattr(RiskLimits(max_order_notional=1.0), "max_order_notional")
 
@@ -157,6 +181,20 @@ def test_two_phase_round_trip():
     with pytest.raises(RuntimeError, match=f"^未找到待确认订单: {token}$"):
         tool.execute({**BUY, "extras": {"confirm_token": token}})
     assert backend.order_count() == 1
+
+
+def test_confirming_call_is_checked_on_its_own_fields_and_counted():
+    backend = MockTradingBackend()
+    tool = PlaceOrderTool(backend, "two_phase", RiskLimits(max_daily_orders=1, allowed_symbols=["BTC-USDT"]))
+    token = tool.execute(BUY)["confirm_token"]
+    with pytest.raises(RuntimeError, match=r"^风控拒绝: symbol 'ETH-USDT' 不在白名单"):
+        tool.execute({**BUY, "symbol": "ETH-USDT", "extras": {"confirm_token": token}})
+    # An unknown token is an attempt to send: it takes the one daily slot.
+    with pytest.raises(RuntimeError, match="^未找到待确认订单: nope$"):
+        tool.execute({**BUY, "extras": {"confirm_token": "nope"}})
+    with pytest.raises(RuntimeError, match="^风控拒绝: 单日订单数 2 已超过限额 1$"):
+        tool.execute({**BUY, "extras": {"confirm_token": token}})
+    assert backend.order_count() == 0
 
 
 def test_confirmation_rechecks_the_parked_order_against_current_positions():

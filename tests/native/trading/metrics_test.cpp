@@ -92,6 +92,15 @@ TEST(TradingMetrics, ObserverRecordingIntoItsCollectorDoesNotDeadlock) {
   EXPECT_EQ(m.snapshot_filtered("trading_replaces_total")[0].value, 1.0);
 }
 
+TEST(TradingMetrics, ObserverRecordingIntoAnotherCollectorReachesItsObserver) {
+  TradingMetrics first, second;
+  std::vector<std::string> seen_by_second;
+  second.set_observer([&](const MetricSample& s) { seen_by_second.push_back(s.name); });
+  first.set_observer([&](const MetricSample&) { second.record_gate_block("direct"); });
+  first.record_cancel("Cancelled", "direct");
+  EXPECT_EQ(seen_by_second, std::vector<std::string>{"trading_gate_blocks_total"});
+}
+
 TEST(TradingLog, NothingIsWrittenWithoutASink) {
   log::install_sink(nullptr);
   EXPECT_FALSE(log::enabled(log::Level::Error, "trading"));

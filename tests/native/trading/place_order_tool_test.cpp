@@ -139,9 +139,34 @@ TEST(PlaceOrderTool, ConfirmationRefusedByTheDailyCeilingKeepsTheToken) {
   EXPECT_EQ(failure_of(tool->execute(confirming(token))), "工具执行失败: 风控拒绝: 单日订单数 1 已超过限额 0");
   EXPECT_EQ(failure_of(tool->execute(confirming(token))), "工具执行失败: 风控拒绝: 单日订单数 2 已超过限额 0");
   EXPECT_EQ(rig.metric("trading_risk_blocks_total", {{"mode", "two_phase"}, {"rule", "max_daily_orders"}}), 2.0);
-  // An unknown token is refused before anything is counted.
+  // An unknown token is an attempt to send too: the ceiling is reported first.
+  EXPECT_EQ(failure_of(tool->execute(confirming("nope"))), "工具执行失败: 风控拒绝: 单日订单数 3 已超过限额 0");
+  EXPECT_EQ(rig.daily->today_count(), 3u);
+}
+
+// The confirming call must pass the limits on its own fields as well as on the parked ones;
+// refusals before the daily check leave both the count and the token alone.
+TEST(PlaceOrderTool, ConfirmingCallIsItselfCheckedAndCounted) {
+  Rig rig;
+  RiskLimits limits;
+  limits.allowed_symbols = std::vector<std::string>{"BTC-USDT"};
+  limits.max_daily_orders = 5;
+  auto tool = rig.tool(SafetyMode::TwoPhase, limits);
+  const std::string token = text_of(parse_json(tool->execute(kBuySmall).value()), "confirm_token");
+
+  EXPECT_EQ(failure_of(tool->execute(confirming(token, "ETH-USDT"))),
+            R"(工具执行失败: 风控拒绝: symbol 'ETH-USDT' 不在白名单 ["BTC-USDT"] 中)");
+  EXPECT_EQ(rig.daily->today_count(), 0u);
+  EXPECT_EQ(rig.metric("trading_risk_blocks_total", {{"mode", "two_phase"}, {"rule", "allowed_symbols"}}), 1.0);
+
   EXPECT_EQ(failure_of(tool->execute(confirming("nope"))), "工具执行失败: 未找到待确认订单: nope");
+  EXPECT_EQ(rig.daily->today_count(), 1u);
+
+  auto sent = tool->execute(confirming(token));
+  ASSERT_TRUE(sent.has_value()) << failure_of(sent);
+  EXPECT_EQ(text_of(parse_json(*sent), "order_id"), "MOCK-1");
   EXPECT_EQ(rig.daily->today_count(), 2u);
+  EXPECT_EQ(rig.backend->order_count(), 1u);
 }
 
 TEST(PlaceOrderTool, DirectDailyCeiling) {
