@@ -195,7 +195,8 @@ std::optional<std::uint64_t> as_index(PyObject* o) {
 }
 
 std::vector<double> continuous_values(PyObject* o) {
-  Ref items = Ref::steal(PySequence_Fast(o, "action must be a sequence"));
+  // A list is copied: an item's __float__ may run Python code that shrinks or clears it.
+  Ref items = Ref::steal(PyList_CheckExact(o) ? PyList_AsTuple(o) : PySequence_Fast(o, "action must be a sequence"));
   if (!items) conversion_failed();
   const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
   std::vector<double> values;

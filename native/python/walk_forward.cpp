@@ -27,7 +27,10 @@ Ref dumps(PyObject* config) {
 Runner construct_runner(const Args& a) {
   PyObject* config = require_dict(a[0]);
   Ref text = dumps(config);
-  const auto parsed = read_config(PyUnicode_AsUTF8(text.get()));
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(text.get(), &size);
+  if (!utf8) throw PythonError{};
+  const auto parsed = read_config(std::string_view(utf8, static_cast<size_t>(size)));
   if (!parsed) raise_value_error("invalid config: " + parsed.error().message());
   if (const auto valid = parsed->validate(); !valid) raise_value_error(valid.error());
   return Runner{*parsed};
@@ -74,22 +77,24 @@ PyObject* runner_class() {
   });
 }
 
-// Every value of a fold dict must convert to float, including keys that are not used.
+// Every value of a fold dict must convert to float, including keys that are not used. Each
+// value is converted once, from a snapshot of the items, so a conversion hook that changes the
+// dict cannot pull a value out from under us.
 FoldResult fold_from_dict(PyObject* item, const char* arg_name) {
-  static const Key train_return("train_return"), test_return("test_return"), test_sharpe("test_sharpe"),
-      test_max_drawdown("test_max_drawdown");
   if (!PyDict_Check(item)) argument_error({item, arg_name}, fmt::format("'{}' object cannot be converted to 'PyDict'", Py_TYPE(item)->tp_name));
-  Py_ssize_t pos = 0;
-  PyObject *key, *value;
-  while (PyDict_Next(item, &pos, &key, &value)) {
+  Ref pairs = check_new(PyDict_Items(item));
+  FoldResult fold;
+  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(pairs.get()); ++i) {
+    PyObject* pair = PyList_GET_ITEM(pairs.get(), i);
+    PyObject* key = PyTuple_GET_ITEM(pair, 0);
     if (!PyUnicode_Check(key)) argument_error({key, arg_name}, fmt::format("'{}' object cannot be converted to 'PyString'", Py_TYPE(key)->tp_name));
-    to_f64({value, arg_name});
+    const double value = to_f64({PyTuple_GET_ITEM(pair, 1), arg_name});
+    if (PyUnicode_CompareWithASCIIString(key, "train_return") == 0) fold.train_return = value;
+    else if (PyUnicode_CompareWithASCIIString(key, "test_return") == 0) fold.test_return = value;
+    else if (PyUnicode_CompareWithASCIIString(key, "test_sharpe") == 0) fold.test_sharpe = value;
+    else if (PyUnicode_CompareWithASCIIString(key, "test_max_drawdown") == 0) fold.test_max_drawdown = value;
   }
-  auto field = [&](const Key& k) {
-    PyObject* v = dict_item(item, k);
-    return v ? to_f64({v, arg_name}) : 0.0;
-  };
-  return FoldResult{field(train_return), field(test_return), field(test_sharpe), field(test_max_drawdown)};
+  return fold;
 }
 
 Ref py_aggregate_folds(const Args& a) {

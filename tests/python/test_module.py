@@ -83,6 +83,7 @@ def test_every_callable_has_a_signature_and_help():
         (lambda f: f(), "missing 3 required positional arguments"),
         (lambda f: f(1.0, 10, 1.0, 4), "takes 3 positional arguments but 4 were given"),
         (lambda f: f(1.0, 10, sharpe_std=1.0, bogus=2), "unexpected keyword argument 'bogus'"),
+        (lambda f: f(1.0, 10, 1.0, **{"bad\ud800": 2}), "unexpected keyword argument 'bad\ud800'"),
         (lambda f: f(1.0, 10, 1.0, observed_sharpe=2.0), "multiple values for argument 'observed_sharpe'"),
         (lambda f: f("1.0", 10, 1.0), "argument 'observed_sharpe': "),
         (lambda f: f(1.0, 1.5, 1.0), "argument 'n_trials': "),

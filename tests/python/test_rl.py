@@ -166,6 +166,19 @@ class Weights(collections.abc.Sequence):
         return len(self.values)
 
 
+def emptied_while_read(value, n=1000):
+    """A list action whose items empty the list while they are converted."""
+    action = []
+
+    class Clears:
+        def __float__(self):
+            action.clear()
+            return value
+
+    action.extend(Clears() for _ in range(n))
+    return action
+
+
 @pytest.mark.parametrize(
     ("space", "action", "trades"),
     [
@@ -175,6 +188,7 @@ class Weights(collections.abc.Sequence):
         (None, [0.5], 1),
         (None, (0.5,), 1),
         (None, Weights(0.5), 1),
+        (None, emptied_while_read(0.5), 1),
         (None, [1], 0),
         (None, b"\x00", 0),  # bytes are a sequence of numbers too
     ],

@@ -1,5 +1,10 @@
 """Walk-forward validation from Python: runner, splitting, purge, embargo, leakage, aggregation."""
+import json
 import math
+import os
+import shutil
+import subprocess
+import sys
 
 import pytest
 
@@ -49,6 +54,33 @@ def test_runner_accepts_unknown_keys_and_refuses_non_dicts():
         wf.WalkForwardRunner({**BASE, "tags": {1, 2}})
 
 
+def test_runner_reads_decimal_points_whatever_the_process_locale(tmp_path):
+    localedef = shutil.which("localedef")
+    if localedef is None:
+        pytest.skip("localedef is not installed")
+    subprocess.run([localedef, "-i", "de_DE", "-f", "UTF-8", str(tmp_path / "de_DE.UTF-8")], capture_output=True)
+    if not (tmp_path / "de_DE.UTF-8").exists():
+        pytest.skip("no de_DE locale source")
+    code = (
+        "import locale; locale.setlocale(locale.LC_ALL, 'de_DE.UTF-8')\n"
+        "assert locale.localeconv()['decimal_point'] == ','\n"
+        "from vesk_quant._native import walk_forward as wf\n"
+        "try:\n"
+        "    wf.WalkForwardRunner(%r)\n"
+        "except ValueError as e:\n"
+        "    print(e)\n" % {**BASE, "embargo_pct": 1.5}
+    )
+    out = subprocess.run([sys.executable, "-c", code], env={**os.environ, "LOCPATH": str(tmp_path)},
+                         capture_output=True, text=True, check=True).stdout
+    assert out.strip() == "embargo_pct (1.5) must be in [0.0, 1.0]"
+
+
+def test_runner_passes_on_a_text_that_cannot_be_encoded(monkeypatch):
+    monkeypatch.setattr(json, "dumps", lambda config: "\ud800")
+    with pytest.raises(UnicodeEncodeError):
+        wf.WalkForwardRunner(BASE)
+
+
 def test_split_counts_and_errors():
     runner = wf.WalkForwardRunner(BASE)
     folds = runner.split(200)
@@ -60,11 +92,15 @@ def test_split_counts_and_errors():
         runner.split(-1)
     with pytest.raises(TypeError, match="argument 'n_samples'"):
         runner.split("200")
+    # More folds than memory can hold is an ordinary MemoryError, not an internal failure.
+    with pytest.raises(MemoryError):
+        wf.WalkForwardRunner({**BASE, "train_size": 1, "test_size": 1, "step_size": 1}).split(2**63)
 
 
 def test_purge_embargo_and_leakage():
     assert wf.py_purge_overlapping_labels(list(range(100)), list(range(110, 130)), 15) == list(range(95))
     assert wf.py_purge_overlapping_labels((3, 1, 3), [2], 0) == [3, 1, 3]
+    assert wf.py_purge_overlapping_labels(b"\x01\x09\x05", bytearray(b"\x09"), 2) == [1, 5]
     assert wf.py_embargo_indices(range(100, 120), 0.1, 1000) == [120, 121]
     assert wf.py_embargo_indices(list(range(100, 120)), 0.01, 121) == [120]
     assert wf.py_detect_leakage([1, 2, 3], [3, 4], 0) == (True, [(3, 3)])
@@ -84,7 +120,7 @@ def test_leakage_pairs_come_back_in_ascending_order():
     "fn, args, name",
     [
         (wf.py_purge_overlapping_labels, ("0123", [1], 2), "train_idx"),
-        (wf.py_purge_overlapping_labels, ([1], b"12", 2), "test_idx"),
+        (wf.py_purge_overlapping_labels, ([1], {1, 2}, 2), "test_idx"),
         (wf.py_embargo_indices, ([1, 2.5], 0.1, 10), "test_idx"),
         (wf.py_detect_leakage, ([1], [2], "1"), "feature_lag"),
         (wf.py_embargo_indices, ([1], "0.1", 10), "embargo_pct"),
@@ -93,6 +129,45 @@ def test_leakage_pairs_come_back_in_ascending_order():
 def test_conversions_name_the_argument(fn, args, name):
     with pytest.raises(TypeError, match=f"argument '{name}'"):
         fn(*args)
+
+
+class _Clears:
+    """Converts to `value` after emptying `target`: the hook drops what the argument held."""
+
+    def __init__(self, target, value):
+        self.target, self.value = target, value
+
+    def __index__(self):
+        self.target.clear()
+        return self.value
+
+    def __float__(self):
+        self.target.clear()
+        return float(self.value)
+
+
+def test_conversions_survive_hooks_that_empty_the_argument():
+    train = []
+    train.extend(_Clears(train, 1) for _ in range(500))
+    assert wf.py_purge_overlapping_labels(train, [10], 1) == [1] * 500
+    folds = []
+    folds.extend({"test_return": _Clears(folds, 0.5), "other": 1.0} for _ in range(200))
+    assert wf.py_aggregate_folds(folds)["mean_oos_return"] == 0.5
+    fold = {"first": 0.0, "test_return": 0.25}
+    fold["first"] = _Clears(fold, 0.0)
+    assert wf.py_aggregate_folds([fold])["mean_oos_return"] == 0.25
+
+
+def test_fold_values_are_converted_once():
+    calls = []
+
+    class Counted:
+        def __float__(self):
+            calls.append(self)
+            return 0.5
+
+    assert wf.py_aggregate_folds([{"test_return": Counted(), "unused": Counted()}])["mean_oos_return"] == 0.5
+    assert len(calls) == 2
 
 
 def test_negative_indices_overflow():

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fmt/format.h>
+#include <locale.h>
 
 #include "core/json/writer.hpp"
 #include "core/number_format.hpp"
@@ -12,6 +13,12 @@ namespace vesk::json {
 namespace {
 
 constexpr size_t kMaxDepth = 128;
+
+// strtod follows the process locale, which the host may have set to one with a decimal comma.
+locale_t c_locale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return c;
+}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -159,7 +166,7 @@ Read<Value> Reader::parse_number() {
       if (errno == 0) return Value(static_cast<uint64_t>(v));
     }
   }
-  const double v = std::strtod(lexeme.c_str(), nullptr);
+  const double v = strtod_l(lexeme.c_str(), nullptr, c_locale());
   if (std::isinf(v)) return std::unexpected(error_here("number out of range"));
   return Value(v);
 }

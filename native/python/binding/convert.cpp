@@ -22,8 +22,6 @@ namespace {
 
 const char* type_name(PyObject* o) { return Py_TYPE(o)->tp_name; }
 
-bool is_text(PyObject* o) { return PyUnicode_Check(o) || PyBytes_Check(o) || PyByteArray_Check(o); }
-
 }  // namespace
 
 void argument_error(Arg a, std::string_view message) {
@@ -87,8 +85,11 @@ std::string to_bytes(Arg a) {
 }
 
 Ref sequence_items(Arg a) {
-  if (is_text(a.object)) argument_error(a, fmt::format("'{}' object cannot be converted to 'Sequence'", type_name(a.object)));
-  if (PyList_CheckExact(a.object) || PyTuple_CheckExact(a.object)) return Ref::borrow(a.object);
+  // A str is refused rather than split into characters; bytes are a sequence of numbers.
+  if (PyUnicode_Check(a.object)) argument_error(a, fmt::format("'{}' object cannot be converted to 'Sequence'", type_name(a.object)));
+  if (PyTuple_CheckExact(a.object)) return Ref::borrow(a.object);
+  // A list is copied: converting one item can run Python code that shrinks or clears it.
+  if (PyList_CheckExact(a.object)) return check_new(PyList_AsTuple(a.object));
   if (!PySequence_Check(a.object)) argument_error(a, fmt::format("'{}' object cannot be converted to 'Sequence'", type_name(a.object)));
   Ref items = Ref::steal(PySequence_Fast(a.object, "expected a sequence"));
   if (!items) rethrow_for(a);

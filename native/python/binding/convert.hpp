@@ -34,7 +34,8 @@ auto optional(Arg a, F convert) -> std::optional<decltype(convert(a))> {
 // TypeError unless the argument is a dict (or subclass) / list (or subclass); returns it borrowed.
 PyObject* require_dict(Arg a);
 PyObject* require_list(Arg a);
-// A sequence other than str/bytes, as a list or tuple for fast item access.
+// A sequence other than str, as a list or tuple for fast item access that Python code
+// run by the item conversions cannot change.
 Ref sequence_items(Arg a);
 
 // Raises TypeError "argument 'NAME': <message>".

@@ -23,6 +23,7 @@ PyObject* internal_failure_class() {
 }
 
 void set_internal_failure(const char* message) noexcept {
+  PyErr_Clear();  // a half-raised error must not make the class lookup below fail
   try {
     PyErr_SetString(internal_failure_class(), message);
   } catch (...) {

@@ -1,8 +1,11 @@
 #pragma once
 // Errors inside binding code travel as C++ exceptions up to the one guard around every entry
-// point: PythonError means "a Python exception is already set"; any other C++ exception is an
-// internal failure and becomes the BaseException-derived internal failure class.
+// point: PythonError means "a Python exception is already set"; running out of memory (or asking
+// for more than a container can hold) is MemoryError; any other C++ exception is an internal
+// failure and becomes the BaseException-derived internal failure class.
 #include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -37,6 +40,12 @@ PyObject* guarded(F&& body) noexcept {
     return body().release();
   } catch (const PythonError&) {
     return nullptr;
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+    return nullptr;
+  } catch (const std::length_error&) {
+    PyErr_NoMemory();
+    return nullptr;
   } catch (const std::exception& e) {
     set_internal_failure(e.what());
     return nullptr;
@@ -53,6 +62,12 @@ int guarded_status(F&& body) noexcept {
     body();
     return 0;
   } catch (const PythonError&) {
+    return -1;
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+    return -1;
+  } catch (const std::length_error&) {
+    PyErr_NoMemory();
     return -1;
   } catch (const std::exception& e) {
     set_internal_failure(e.what());

@@ -56,8 +56,11 @@ size_t parameter_index(const Signature& sig, PyObject* keyword) {
 void place_keyword(const Signature& sig, std::array<PyObject*, kMaxParameters>& slots, PyObject* keyword,
                    PyObject* value) {
   const size_t i = parameter_index(sig, keyword);
-  if (i == sig.parameters.size())
-    raise_type_error(fmt::format("{}() got an unexpected keyword argument '{}'", sig.name, PyUnicode_AsUTF8(keyword)));
+  if (i == sig.parameters.size()) {
+    // %U, not UTF-8: a keyword may hold lone surrogates.
+    PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", sig.name.c_str(), keyword);
+    throw PythonError{};
+  }
   if (slots[i]) raise_type_error(fmt::format("{}() got multiple values for argument '{}'", sig.name, sig.parameters[i].name));
   slots[i] = value;
 }
