@@ -26,12 +26,6 @@ struct PyTradingEnv {
 
 // ---- construction ----------------------------------------------------------------------------
 
-// The value under `key`, borrowed, or nullptr when absent.
-PyObject* lookup(PyObject* dict, const Key& key) {
-  PyObject* value = PyDict_GetItemWithError(dict, key.get());
-  if (!value && PyErr_Occurred()) throw PythonError{};
-  return value;
-}
 
 EnvConfig read_config(Arg a) {
   static const Key initial_capital("initial_capital"), transaction_cost("transaction_cost"),
@@ -40,13 +34,13 @@ EnvConfig read_config(Arg a) {
   EnvConfig config;
   if (a.is_none()) return config;
   PyObject* dict = require_dict(a);
-  if (PyObject* v = lookup(dict, initial_capital)) config.initial_capital = to_f64({v, "config.initial_capital"});
-  if (PyObject* v = lookup(dict, transaction_cost)) config.transaction_cost = to_f64({v, "config.transaction_cost"});
-  if (PyObject* v = lookup(dict, slippage)) config.slippage = to_f64({v, "config.slippage"});
-  if (PyObject* v = lookup(dict, max_steps)) config.max_steps = to_u64({v, "config.max_steps"});
-  if (PyObject* v = lookup(dict, seed)) config.seed = to_u64({v, "config.seed"});
-  if (PyObject* v = lookup(dict, symbol)) config.symbol = to_str({v, "config.symbol"});
-  if (PyObject* v = lookup(dict, return_window)) config.return_window = to_u64({v, "config.return_window"});
+  if (PyObject* v = dict_item(dict, initial_capital)) config.initial_capital = to_f64({v, "config.initial_capital"});
+  if (PyObject* v = dict_item(dict, transaction_cost)) config.transaction_cost = to_f64({v, "config.transaction_cost"});
+  if (PyObject* v = dict_item(dict, slippage)) config.slippage = to_f64({v, "config.slippage"});
+  if (PyObject* v = dict_item(dict, max_steps)) config.max_steps = to_u64({v, "config.max_steps"});
+  if (PyObject* v = dict_item(dict, seed)) config.seed = to_u64({v, "config.seed"});
+  if (PyObject* v = dict_item(dict, symbol)) config.symbol = to_str({v, "config.symbol"});
+  if (PyObject* v = dict_item(dict, return_window)) config.return_window = to_u64({v, "config.return_window"});
   return config;
 }
 
@@ -70,18 +64,18 @@ ActionSpaceConfig read_action_space(Arg a) {
   static const Key type("type"), bins("n_quantity_bins"), direction("direction"), min("min"), max("max");
   if (a.is_none()) return {ContinuousActionSpace{{1}, -1.0, 1.0}};
   PyObject* dict = require_dict(a);
-  if (text_equals(lookup(dict, type), "discrete")) {
-    PyObject* n = lookup(dict, bins);
+  if (text_equals(dict_item(dict, type), "discrete")) {
+    PyObject* n = dict_item(dict, bins);
     if (!n) raise_value_error("discrete action_space needs n_quantity_bins");
     const std::uint64_t b = to_u64({n, "action_space.n_quantity_bins"});
-    PyObject* d = lookup(dict, direction);
+    PyObject* d = dict_item(dict, direction);
     const Direction dir = text_equals(d, "long_only")    ? Direction::LongOnly
                           : text_equals(d, "short_only") ? Direction::ShortOnly
                                                          : Direction::Both;
     // Counts that would not fit are refused when the environment is built.
     return {DiscreteActionSpace{b, 2 * b + 1, dir}};
   }
-  return {ContinuousActionSpace{{1}, float_or(lookup(dict, min), -1.0), float_or(lookup(dict, max), 1.0)}};
+  return {ContinuousActionSpace{{1}, float_or(dict_item(dict, min), -1.0), float_or(dict_item(dict, max), 1.0)}};
 }
 
 std::unique_ptr<ObservationSpace> fixed_observation_space() {
@@ -107,7 +101,7 @@ MarketBar read_bar(PyObject* item) {
   if (!PyDict_Check(item))
     argument_error({item, "market_data"}, fmt::format("bar must be a dict, not '{}'", Py_TYPE(item)->tp_name));
   auto field = [&](const Key& key) {
-    PyObject* v = lookup(item, key);
+    PyObject* v = dict_item(item, key);
     if (!v) raise_value_error(fmt::format("missing key: {}", key.text()));
     return v;
   };

@@ -1,5 +1,6 @@
 #include "binding/signature.hpp"
 
+#include <charconv>
 #include <fmt/format.h>
 #include <stdexcept>
 #include <string_view>
@@ -22,7 +23,11 @@ Ref default_from_literal(std::string_view literal) {
   if (literal.size() >= 2 && (literal.front() == '"' || literal.front() == '\''))
     return check_new(PyUnicode_FromStringAndSize(literal.data() + 1, static_cast<Py_ssize_t>(literal.size() - 2)));
   const std::string text(literal);
-  if (text.find_first_of(".eE") != std::string::npos) return check_new(PyFloat_FromDouble(std::stod(text)));
+  if (text.find_first_of(".eE") != std::string::npos) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);  // no locale: "0.5" stays 0.5
+    return check_new(PyFloat_FromDouble(value));
+  }
   return check_new(PyLong_FromString(text.c_str(), nullptr, 10));
 }
 
