@@ -1,6 +1,8 @@
 # Each target first runs the idempotent bootstrap, so a fresh machine needs nothing else.
 VENV ?= .venv
 PY := $(VENV)/bin/python
+# The CMake of the venv built the tree; its ctest reads what it wrote.
+CTEST := $(VENV)/bin/ctest
 BUILD_DIR = $(firstword $(wildcard build/cp3*))
 
 .PHONY: setup demo test test-native test-python bench sanitize clean
@@ -15,7 +17,7 @@ test: setup
 	$(MAKE) test-native test-python
 
 test-native:
-	ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+	$(CTEST) --test-dir $(BUILD_DIR) --output-on-failure -j2
 
 test-python:
 	$(PY) -m pytest -q

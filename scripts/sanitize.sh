@@ -7,10 +7,10 @@ kind=${1:-address}
 VENV=${VENV:-.venv}
 dir=build/sanitize-$kind
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE="$kind" -DVESK_BUILD_TESTS=ON \
+"$VENV/bin/cmake" -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE="$kind" -DVESK_BUILD_TESTS=ON \
       -DPython_EXECUTABLE="$PWD/$VENV/bin/python" >/dev/null
-cmake --build "$dir" -j2
-ctest --test-dir "$dir" --output-on-failure -j2
+"$VENV/bin/cmake" --build "$dir" -j2
+"$VENV/bin/ctest" --test-dir "$dir" --output-on-failure -j2
 
 [ "$kind" = address ] || exit 0  # the interpreter itself is not built for ThreadSanitizer
 pkg="$dir/python-path"
