@@ -125,3 +125,31 @@ def test_shared_reentrant_use_is_allowed():
             return 15
 
     assert len(runner.split(Reenter())) == 1
+
+
+def test_each_interpreter_gets_its_own_classes():
+    # A sub-interpreter sharing the process must not hand its type objects to the main one:
+    # they die with it.
+    code = """
+import _interpreters
+sub = _interpreters.create(_interpreters.new_config("legacy"))
+failure = _interpreters.run_string(sub, '''
+from vesk_quant import trading
+tool = trading.PlaceOrderTool(trading.MockTradingBackend(), "direct", trading.RiskLimits.permissive())
+assert tool.execute({"symbol": "BTC-USDT", "side": "Buy", "quantity": 0.01})["order_id"] == "MOCK-1"
+''')
+assert failure is None, failure
+_interpreters.destroy(sub)
+import gc
+from vesk_quant import trading, walk_forward
+gc.collect()
+backend = trading.MockTradingBackend()
+tool = trading.PlaceOrderTool(backend, "direct", trading.RiskLimits(max_daily_orders=3))
+assert tool.execute({"symbol": "BTC-USDT", "side": "Buy", "quantity": 0.01})["status"] == "Filled"
+assert repr(backend) == "MockTradingBackend(orders=1)"
+assert walk_forward.WalkForwardRunner.__qualname__ == "WalkForwardRunner"
+print("ok")
+"""
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == "ok"

@@ -19,6 +19,7 @@
 #include <fmt/format.h>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -139,10 +140,10 @@ struct ClassState {
   ClassDef<T> def;
   Signature constructor;
   std::string qualified_name;  // "builtins.Name": Python then reports __module__ "builtins"
-  PyObject* type = nullptr;    // borrowed from the registry
 };
 
-// Never destroyed, like the callable specs (it holds Python objects).
+// Never destroyed, like the callable specs (it holds Python objects). The type object itself is
+// not kept here: each interpreter has its own, found through its registry.
 template <class T>
 ClassState<T>& class_state() {
   static ClassState<T>& state = *new ClassState<T>;
@@ -190,7 +191,6 @@ PyObject* create_heap_type(const char* qualified_name, int basicsize, std::vecto
 template <class T, class MakeDef>
 PyObject* class_object(MakeDef make) {
   ClassState<T>& state = class_state<T>();
-  if (state.type) return state.type;
   if (!state.def.doc) {
     state.def = make();
     state.def.methods.push_back({nullptr, nullptr, 0, nullptr});
@@ -198,7 +198,7 @@ PyObject* class_object(MakeDef make) {
     state.constructor = parse_signature(state.def.doc);
     state.qualified_name = "builtins." + state.constructor.name;
   }
-  if (PyObject* existing = registry_find(state.qualified_name)) return state.type = existing;
+  if (PyObject* existing = registry_find(state.qualified_name)) return existing;
   std::vector<PyType_Slot> slots = {
       {Py_tp_new, reinterpret_cast<void*>(&instance_new<T>)},
       {Py_tp_dealloc, reinterpret_cast<void*>(&instance_dealloc<T>)},
@@ -208,14 +208,14 @@ PyObject* class_object(MakeDef make) {
   };
   if (state.def.repr) slots.push_back({Py_tp_repr, reinterpret_cast<void*>(&instance_repr<T>)});
   Ref type = Ref::steal(create_heap_type(state.qualified_name.c_str(), static_cast<int>(sizeof(Instance<T>)), slots));
-  return state.type = registry_add(state.qualified_name, type.get());
+  return registry_add(state.qualified_name, type.get());
 }
 
 // The C++ value inside an argument that must be an instance of T's class; TypeError otherwise.
 // Used for values that are read once (copied or shared_ptr-shared), so no borrow is held.
 template <class T>
 T& instance_argument(Arg a) {
-  PyObject* type = class_state<T>().type;
+  PyObject* type = registry_find(class_state<T>().qualified_name);
   if (!type || !PyObject_TypeCheck(a.object, reinterpret_cast<PyTypeObject*>(type)))
     argument_error(a, fmt::format("'{}' object is not an instance of '{}'", Py_TYPE(a.object)->tp_name,
                                   class_state<T>().constructor.name));
@@ -225,7 +225,9 @@ T& instance_argument(Arg a) {
 // Wraps a C++ value in a new instance of T's class (for factories such as static methods).
 template <class T>
 Ref wrap(T value) {
-  auto* type = reinterpret_cast<PyTypeObject*>(class_state<T>().type);
+  PyObject* registered = registry_find(class_state<T>().qualified_name);
+  if (!registered) throw std::logic_error("wrap: class not registered in this interpreter");
+  auto* type = reinterpret_cast<PyTypeObject*>(registered);
   Ref self = check_new(type->tp_alloc(type, 0));
   auto* instance = Instance<T>::of(self.get());
   new (&instance->borrow) BorrowFlag();
