@@ -150,6 +150,9 @@ def test_conversions_survive_hooks_that_empty_the_argument():
     train = []
     train.extend(_Clears(train, 1) for _ in range(500))
     assert wf.py_purge_overlapping_labels(train, [10], 1) == [1] * 500
+    mixed = [2, 3]  # plain ints first, then a hook that empties the list
+    mixed.extend(_Clears(mixed, 4) for _ in range(300))
+    assert wf.py_purge_overlapping_labels(mixed, [10], 1) == [2, 3] + [4] * 300
     folds = []
     folds.extend({"test_return": _Clears(folds, 0.5), "other": 1.0} for _ in range(200))
     assert wf.py_aggregate_folds(folds)["mean_oos_return"] == 0.5

@@ -96,20 +96,37 @@ Ref sequence_items(Arg a) {
   return items;
 }
 
-template <class T, class Convert>
-static std::vector<T> convert_items(Arg a, Convert convert) {
+// Items of a `plain` kind convert without running Python code, so a list holding only them cannot
+// change while it is read: it is read in place. From the first other item on, the rest is read
+// from a snapshot.
+template <class T, class Convert, class Plain>
+static std::vector<T> convert_items(Arg a, Convert convert, Plain plain) {
+  std::vector<T> out;
+  Py_ssize_t start = 0;
+  if (PyList_CheckExact(a.object)) {
+    const Py_ssize_t n = PyList_GET_SIZE(a.object);
+    out.reserve(static_cast<size_t>(n));
+    for (; start < n && plain(PyList_GET_ITEM(a.object, start)); ++start)
+      out.push_back(convert(Arg{PyList_GET_ITEM(a.object, start), a.name}));
+    if (start == n) return out;
+  }
   Ref items = sequence_items(a);
   const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
   PyObject** raw = PySequence_Fast_ITEMS(items.get());
-  std::vector<T> out;
   out.reserve(static_cast<size_t>(n));
-  for (Py_ssize_t i = 0; i < n; ++i) out.push_back(convert(Arg{raw[i], a.name}));
+  for (Py_ssize_t i = start; i < n; ++i) out.push_back(convert(Arg{raw[i], a.name}));
   return out;
 }
 
-std::vector<uint64_t> to_u64_list(Arg a) { return convert_items<uint64_t>(a, to_u64); }
-std::vector<double> to_f64_list(Arg a) { return convert_items<double>(a, to_f64); }
-std::vector<std::string> to_str_list(Arg a) { return convert_items<std::string>(a, to_str); }
+std::vector<uint64_t> to_u64_list(Arg a) {
+  return convert_items<uint64_t>(a, to_u64, [](PyObject* o) { return PyLong_CheckExact(o); });
+}
+std::vector<double> to_f64_list(Arg a) {
+  return convert_items<double>(a, to_f64, [](PyObject* o) { return PyFloat_CheckExact(o) || PyLong_CheckExact(o); });
+}
+std::vector<std::string> to_str_list(Arg a) {
+  return convert_items<std::string>(a, to_str, [](PyObject* o) { return PyUnicode_CheckExact(o); });
+}
 
 PyObject* require_dict(Arg a) {
   if (!PyDict_Check(a.object)) argument_error(a, fmt::format("'{}' object cannot be converted to 'PyDict'", type_name(a.object)));
